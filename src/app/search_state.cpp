@@ -1,0 +1,36 @@
+#include "app/search_state.h"
+
+#include <cassert>
+#include <memory>
+
+namespace quillmoss {
+namespace {
+
+std::unique_ptr<SearchState> state;
+bool released = false;
+
+}  // namespace
+
+void createSearchState() {
+    assert(!state && !released);
+    state = std::make_unique<SearchState>();
+}
+
+void releaseSearchState() {
+    if (released) return;
+    released = true;
+    std::lock_guard lock(searchStateMutex());
+    state.reset();
+}
+
+SearchState& searchState() {
+    assert(state);
+    return *state;
+}
+
+std::mutex& searchStateMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace quillmoss

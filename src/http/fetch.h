@@ -1,0 +1,64 @@
+// One synchronous HTTP(S) exchange on libcurl. Safe to call from several
+// threads at once; every call has its own easy handle.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "text/text.h"
+
+namespace quillmoss {
+
+// What stopped an exchange, beyond a transport error libcurl reports.
+enum class FetchLimit {
+    none,
+    connectTimeout,   // no connection within the connect time-out
+    stalled,          // no byte arrived for the stall time-out
+    bodyTooLarge,     // the body passed the size limit
+    headerTooLarge,   // a response header block passed its size limit
+    tooManyRedirects, // automatic redirects passed their limit
+    tooManyMoves,     // the exchange's own 301 repetitions passed their limit
+    aborted,          // abortAllFetches() was called
+};
+
+struct FetchOutcome {
+    bool completed = false;      // a whole response arrived and no limit was hit
+    int32_t httpStatus = 0;      // status of the final response, 0 when there was none
+    FetchLimit limit = FetchLimit::none;
+    std::string transportError;  // libcurl's text for a failed transfer, empty otherwise
+
+    // A page the caller may parse: completed with a status below 400.
+    bool succeeded() const { return completed && httpStatus > 0 && httpStatus < 400; }
+};
+
+// The optional arguments of fetchUrl. In/out and out arguments point at the
+// caller's variables; "given" means a non-null pointer or an engaged optional.
+struct FetchOptions {
+    int32_t method = 0;                 // 1: POST; non-zero: a body is sent
+    Text postText;
+    Text* cookies = nullptr;            // in/out; given: no automatic cookie store
+    Text* returnedCookies = nullptr;    // out
+    Text* headers = nullptr;            // in/out
+    Text* location = nullptr;           // out
+    int32_t noRedirect = 0;
+    ByteBuffer* postBytes = nullptr;    // in/out
+    std::optional<Text> proxy;
+    Text* rawHeaders = nullptr;         // out
+    FetchOutcome* outcome = nullptr;    // out
+};
+
+// Call once in main() before any thread starts.
+void initHttp();
+
+// Returns the body, converted from UTF-8 to GBK when it is marked as UTF-8.
+Text fetchUrl(const Text& url, FetchOptions options = {});
+
+// The text after the first ':' of a header line, trimmed.
+Text headerValue(const Text& line);
+
+// Makes every exchange in flight, and every later one, return at once as
+// failed (used when the window closes).
+void abortAllFetches();
+
+}  // namespace quillmoss
