@@ -15,7 +15,7 @@ packages=(
   # fuzzing (clang with its sanitizer runtime)
   clang libclang-rt-14-dev
   # packaging checks
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file librsvg2-bin
   # run time: the window's platform plugins and a Song-style CJK font
   qt6-qpa-plugins fonts-arphic-uming
 )
