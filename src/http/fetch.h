@@ -22,10 +22,26 @@ enum class FetchLimit {
     aborted,          // abortAllFetches() was called
 };
 
+// Why a transfer failed, when no limit of FetchLimit stopped it.
+enum class FetchFailure {
+    none,               // a response arrived (whatever its HTTP status), or a limit stopped it
+    invalidUrl,         // the URL names no usable host or port
+    hostNotFound,       // the host name (or the proxy's) did not resolve
+    connectionRefused,  // nothing accepted the connection (refused or unreachable)
+    connectionLost,     // the server closed or reset the connection before the answer was whole
+    tlsFailure,         // TLS handshake failed or the certificate did not verify
+    redirectRefused,    // a redirect pointed at a scheme other than http or https
+    badResponse,        // the server's answer was not HTTP
+    other,              // anything else libcurl reported; see transportError
+};
+
 struct FetchOutcome {
     bool completed = false;      // a whole response arrived and no limit was hit
     int32_t httpStatus = 0;      // status of the final response, 0 when there was none
     FetchLimit limit = FetchLimit::none;
+    FetchFailure failure = FetchFailure::none;
+    int curlCode = 0;            // the CURLcode of the last transfer, 0 (CURLE_OK) on success
+    int32_t moves = 0;           // 301 answers the exchange followed by repeating the request
     std::string transportError;  // libcurl's text for a failed transfer, empty otherwise
 
     // A page the caller may parse: completed with a status below 400.
@@ -52,6 +68,14 @@ struct FetchOptions {
 void initHttp();
 
 // Returns the body, converted from UTF-8 to GBK when it is marked as UTF-8.
+// Built-in limits: connect time-out 15 s, no byte for 30 s, body 64 MiB,
+// header block 1 MiB (Debian's libcurl already refuses a block over 300 KiB;
+// both end as FetchLimit::headerTooLarge), 10 automatic redirects (http and https only), 10
+// repetitions after a 301 answer. A failed transfer (any limit, transport
+// error or abort) returns an empty text; `headers` and `postBytes` then hold
+// what was sent, `rawHeaders` the header block received (empty when none or
+// too large), `returnedCookies` is empty, and `location` and `cookies` are
+// left as they were.
 Text fetchUrl(const Text& url, FetchOptions options = {});
 
 // The text after the first ':' of a header line, trimmed.
