@@ -1,5 +1,7 @@
 #include "text/codepage.h"
 
+#include "text/convert_detail.h"
+
 #include <unicode/normalizer2.h>
 #include <unicode/ucnv.h>
 #include <unicode/unistr.h>
@@ -11,6 +13,8 @@
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include "text/search.h"
 
 namespace quillmoss {
 
@@ -195,9 +199,44 @@ Text ansiToUtf8(const Text& text) {
 }
 
 ByteBuffer utf8ToAnsi(const ByteBuffer& data) {
-    std::u16string units = decodeUtf8(data.view());
-    compose(units);
-    return ByteBuffer(encode(kCodePageGbk, units));
+    // ASCII is the same bytes in UTF-8 and GBK, so long ASCII runs are copied
+    // and only the stretches around other characters go through ICU. Each
+    // stretch takes the ASCII byte before it along, as a combining mark may
+    // compose with it; ASCII never composes with or reorders around what
+    // follows it, so the stretches convert exactly as the whole text would.
+    constexpr size_t kAsciiRunToSplit = 16;
+    const std::string_view s = data.view();
+    const size_t n = s.size();
+    UConverter* cnv = converterFor(kCodePageGbk);
+    if (!cnv) return ByteBuffer();
+    std::string out;
+    out.reserve(n);
+    std::u16string units;
+    size_t i = 0;
+    while (i < n) {
+        size_t high = i;
+        while (high + 8 <= n && (detail::loadWord(s.data() + high) & detail::kHighBits) == 0) high += 8;
+        while (high < n && static_cast<unsigned char>(s[high]) < 0x80) ++high;
+        if (high == n) {
+            out.append(s.substr(i));
+            break;
+        }
+        const size_t begin = high > i ? high - 1 : high;
+        out.append(s.substr(i, begin - i));
+        size_t end = high;
+        while (end < n) {
+            while (end < n && static_cast<unsigned char>(s[end]) >= 0x80) ++end;
+            size_t run = end;
+            while (run < n && run - end < kAsciiRunToSplit && static_cast<unsigned char>(s[run]) < 0x80) ++run;
+            if (run - end >= kAsciiRunToSplit || run == n) break;
+            end = run;
+        }
+        units = decodeUtf8(s.substr(begin, end - begin));
+        compose(units);
+        out += encodeWith(cnv, units);
+        i = end;
+    }
+    return ByteBuffer(std::move(out));
 }
 
 ByteBuffer toWide(const Text& text, std::optional<int32_t> codePage) {
@@ -219,6 +258,16 @@ ByteBuffer utf8ToWide(const ByteBuffer& data) {
 std::u16string gbkToUtf16(const Text& text) { return decode(kCodePageGbk, text.view()); }
 
 Text utf16ToGbk(std::u16string_view units) { return Text(encode(kCodePageGbk, units)); }
+
+namespace detail {
+
+std::string utf8ToGbkWhole(std::string_view utf8) {
+    std::u16string units = decodeUtf8(utf8);
+    compose(units);
+    return encode(kCodePageGbk, units);
+}
+
+}  // namespace detail
 
 Text gbkFromUtf8(std::string_view utf8) { return Text(utf8ToAnsi(ByteBuffer(utf8)).view()); }
 

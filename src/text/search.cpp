@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quillmoss::detail {
 
 namespace {
@@ -9,6 +13,19 @@ namespace {
 // Large enough that a search rarely refills, small enough to stay in cache
 // and to cost little when the match is near the start.
 constexpr size_t kFoldWindow = 64 * 1024;
+
+// Sought texts up to this length use the vector candidate filter. Its worst
+// case is a full comparison at every byte, so longer ones go to memmem,
+// which stays linear however long the sought text is.
+constexpr size_t kFilterMaxLength = 32;
+
+#if defined(__SSE2__)
+constexpr bool kHaveFilter = true;
+#else
+constexpr bool kHaveFilter = false;
+#endif
+
+bool isLowerLetter(char c) { return c >= 'a' && c <= 'z'; }
 
 }  // namespace
 
@@ -33,8 +50,51 @@ bool hasLetter(std::string_view s) {
 Searcher::Searcher(std::string_view text, std::string_view sought, bool ignoreCase)
     : text_(text),
       // Without letters in the sought text, a folded comparison is an exact one.
-      fold_(ignoreCase && hasLetter(sought)) {
+      fold_(ignoreCase && hasLetter(sought)),
+      // One exact byte is memchr's job.
+      filtered_(kHaveFilter && sought.size() <= kFilterMaxLength && (sought.size() >= 2 || fold_)) {
     sought_ = fold_ ? foldedCopy(sought) : std::string(sought);
+}
+
+bool Searcher::matchesAt(size_t pos, size_t firstByte, size_t endByte) const {
+    const char* t = text_.data() + pos;
+    if (!fold_) return std::memcmp(t + firstByte, sought_.data() + firstByte, endByte - firstByte) == 0;
+    for (size_t k = firstByte; k < endByte; ++k)
+        if (foldByte(t[k]) != sought_[k]) return false;
+    return true;
+}
+
+size_t Searcher::rawFindFiltered(size_t from) const {
+    const size_t n = text_.size();
+    const size_t m = sought_.size();
+    size_t i = from;
+#if defined(__SSE2__)
+    // Candidates are where the first and the last byte of the sought text
+    // both match, 16 positions at a time. A letter is compared with bit 5
+    // set on the text side, which folds 'A'-'Z' onto 'a'-'z' and nothing else.
+    const char first = sought_[0];
+    const char last = sought_[m - 1];
+    const __m128i wantFirst = _mm_set1_epi8(first);
+    const __m128i wantLast = _mm_set1_epi8(last);
+    const __m128i foldFirst = _mm_set1_epi8(fold_ && isLowerLetter(first) ? 0x20 : 0);
+    const __m128i foldLast = _mm_set1_epi8(fold_ && isLowerLetter(last) ? 0x20 : 0);
+    const char* s = text_.data();
+    for (; i + m - 1 + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + m - 1));
+        const __m128i hits = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, foldFirst), wantFirst),
+                                           _mm_cmpeq_epi8(_mm_or_si128(b, foldLast), wantLast));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        while (mask != 0) {
+            const size_t pos = i + static_cast<size_t>(__builtin_ctz(mask));
+            if (m <= 2 || matchesAt(pos, 1, m - 1)) return pos;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; i + m <= n; ++i)
+        if (matchesAt(i, 0, m)) return i;
+    return npos;
 }
 
 bool Searcher::isBoundary(size_t from, size_t pos) const {
@@ -65,7 +125,12 @@ size_t Searcher::find(size_t from) {
 
 size_t Searcher::rawFind(size_t from) {
     const size_t m = sought_.size();
+    if (filtered_) return rawFindFiltered(from);
     if (fold_) return rawFindFolded(from);
+    if (m == 1) {
+        const void* one = std::memchr(text_.data() + from, sought_[0], text_.size() - from);
+        return one ? static_cast<size_t>(static_cast<const char*>(one) - text_.data()) : npos;
+    }
     const void* hit = memmem(text_.data() + from, text_.size() - from, sought_.data(), m);
     return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text_.data()) : npos;
 }
@@ -102,36 +167,34 @@ std::string_view trimmedRange(std::string_view s) {
             break;
         }
     }
-    // keepEnd: one past the last character that is not a space.
-    size_t keepEnd = head;
-    size_t i = head;
-    while (i < n) {
-        if (i + 8 <= n) {
-            const uint64_t w = loadWord(s.data() + i);
-            if ((w & kHighBits) == 0) {
-                if (s[i + 7] != ' ') {
-                    keepEnd = i + 8;
-                } else {
-                    for (size_t k = 0; k < 8; ++k)
-                        if (s[i + k] != ' ') keepEnd = i + k + 1;
-                }
-                i += 8;
-                continue;
-            }
+    // The trailing run is found from the end. head is a character boundary;
+    // so is the byte after any byte below 0x80, and within a run of high bytes
+    // every second one from the run's start begins a character.
+    const auto runStart = [&](size_t end) {
+        size_t j = end;
+        while (j > head && byte(j - 1) >= 0x80) --j;
+        return j;
+    };
+    size_t end = n;
+    while (end > head) {
+        const unsigned char b = byte(end - 1);
+        if (b < 0x80) {
+            if (b != 0x20) break;
+            // A 0x20 after a lead byte is that character's trail byte.
+            if (end - 1 > head && byte(end - 2) >= 0x80 && ((end - 2 - runStart(end - 1)) & 1) == 0) break;
+            --end;
+            continue;
         }
-        const unsigned char b = byte(i);
-        if (b == 0x20) {
-            ++i;
-        } else if (b >= 0x80) {
-            // A dangling lead byte goes, and the spaces before it stay.
-            if (i + 1 >= n) return s.substr(head, i - head);
-            if (!(b == 0xA1 && byte(i + 1) == 0xA1)) keepEnd = i + 2;
-            i += 2;
-        } else {
-            keepEnd = ++i;
+        const size_t j = runStart(end);
+        if (((end - j) & 1) != 0) {
+            // Only the text's last byte can begin a character here: a dangling
+            // lead byte, which goes, and the spaces before it stay.
+            return s.substr(head, end - 1 - head);
         }
+        while (end > j && byte(end - 2) == 0xA1 && byte(end - 1) == 0xA1) end -= 2;
+        if (end > j) break;
     }
-    return s.substr(head, keepEnd - head);
+    return s.substr(head, end - head);
 }
 
 }  // namespace quillmoss::detail

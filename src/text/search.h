@@ -67,10 +67,13 @@ public:
 private:
     size_t rawFind(size_t from);
     size_t rawFindFolded(size_t from);
+    size_t rawFindFiltered(size_t from) const;
+    bool matchesAt(size_t pos, size_t firstByte, size_t endByte) const;
 
     std::string_view text_;
     std::string sought_;
     bool fold_;
+    bool filtered_;
     std::string window_;  // folded text_[windowBegin_, windowEnd_)
     size_t windowBegin_ = 0;
     size_t windowEnd_ = 0;

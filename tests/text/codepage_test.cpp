@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "printers.h"
+#include "text/convert_detail.h"
 
 namespace quillmoss {
 namespace {
@@ -59,6 +61,26 @@ TEST(Utf8ToAnsi, ComposesAcrossALongComposedPrefix) {
     utf8 += "e\xCC\x81 \xE4\xB8\xAD";
     ByteBuffer expected(std::string(5000, 'x') + "\xA8\xA6 \xD6\xD0");
     EXPECT_EQ(utf8ToAnsi(bytes(utf8)), expected);
+}
+
+TEST(Utf8ToAnsi, RunSplittingAgreesWithWholeTextConversion) {
+    // Pieces that interact across ASCII: combining marks of two classes that
+    // reorder, jamo that compose into a syllable, broken and stray bytes, and
+    // ASCII runs long enough to split the text into stretches.
+    const std::string_view pieces[] = {
+        "a"sv, "e"sv, " "sv, "\0"sv, "\xCC\x81"sv, "\xCC\xA3"sv, "\xE4\xB8\xAD"sv, "\xEA\xB0\x80"sv,
+        "\xE2\x82\xAC"sv, "\xFF"sv, "\xE4\xB8"sv, "\x80"sv, "\xE1\x84\x80"sv, "\xE1\x85\xA1"sv,
+        "\xF0\x9F\x98\x80"sv, "abcdefghijklmnopqrstuvwxyz"sv, "0123456789abcde"sv,
+    };
+    std::mt19937 rng(99);
+    std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
+    for (int round = 0; round < 3000; ++round) {
+        std::string utf8;
+        const size_t count = rng() % 30;
+        for (size_t k = 0; k < count; ++k) utf8 += pieces[pick(rng)];
+        ASSERT_EQ(utf8ToAnsi(bytes(utf8)), ByteBuffer(detail::utf8ToGbkWhole(utf8)))
+            << ::testing::PrintToString(ByteBuffer(utf8));
+    }
 }
 
 TEST(WideShapes, TerminatorsAndLittleEndianUnits) {

@@ -188,6 +188,23 @@ TEST_F(RandomTexts, LongTextsAcrossFoldedWindows) {
             const int32_t start = randomStart(s.size());
             ASSERT_EQ(findText(Text(s), Text(q), start, true), modelFind(s, q, start, true)) << k;
         }
+        // Sought texts too long for the vector filter, planted in the text
+        // with their case changed, some of them on a trail byte.
+        std::string planted = s;
+        std::string q;
+        while (q.size() < 40) q += randomText(8);
+        q.resize(40);
+        std::string swapped = q;
+        for (char& c : swapped) c = (c == 'a') ? 'A' : (c == 'B') ? 'b' : c;
+        for (size_t at = 1000; at + q.size() < planted.size(); at += 37000) planted.replace(at, q.size(), swapped);
+        for (int k = 0; k < 10; ++k) {
+            const int32_t start = randomStart(planted.size());
+            for (const bool ic : {true, false}) {
+                ASSERT_EQ(findText(Text(planted), Text(q), start, ic), modelFind(planted, q, start, ic)) << k;
+                ASSERT_EQ(findText(Text(planted), Text(swapped), start, ic), modelFind(planted, swapped, start, ic))
+                    << k;
+            }
+        }
     }
 }
 

@@ -67,16 +67,26 @@ TEST(FindText, PositionsStartsAndCharacterStepping) {
     }
 }
 
-TEST(FindText, LongTextIgnoringCaseAcrossFoldedWindows) {
-    // Matches sit at and around the edges of the folded windows.
-    std::string big(300000, 'x');
-    const Text sought("NeedLE");
-    for (const size_t at : {size_t{0}, size_t{65530}, size_t{65536}, size_t{131069}, big.size() - 6}) {
-        std::string s = big;
-        s.replace(at, 6, "nEEDle");
-        EXPECT_EQ(findText(Text(s), sought, std::nullopt, true), static_cast<int32_t>(at + 1)) << at;
-        EXPECT_EQ(findText(Text(s), sought, static_cast<int32_t>(at + 2), true), -1) << at;
-        EXPECT_EQ(findText(Text(s), sought), -1) << at;
+TEST(FindText, LongTextIgnoringCaseAcrossWindowEdges) {
+    // Matches sit at and around 16-byte blocks and 64 KiB folded windows, for
+    // a short sought text and for one longer than the vector filter takes.
+    const std::string big(300000, 'x');
+    const std::string shortOne = "NeedLE";
+    const std::string longOne = "NeedLE-" + std::string(30, 'q') + "-ENDmark";
+    for (const std::string& sought : {shortOne, longOne}) {
+        std::string variant = sought;
+        for (char& c : variant) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : static_cast<char>(c | 0x20);
+        const size_t len = sought.size();
+        for (const size_t at : {size_t{0}, size_t{15}, size_t{65530}, size_t{65536}, size_t{131069},
+                                big.size() - len}) {
+            std::string s = big;
+            s.replace(at, len, variant);
+            const Text t(s);
+            EXPECT_EQ(findText(t, Text(sought), std::nullopt, true), static_cast<int32_t>(at + 1)) << at;
+            EXPECT_EQ(findText(t, Text(sought), static_cast<int32_t>(at + 2), true), -1) << at;
+            EXPECT_EQ(findText(t, Text(sought)), -1) << at;
+            EXPECT_EQ(findText(t, Text(variant)), static_cast<int32_t>(at + 1)) << at;
+        }
     }
 }
 
