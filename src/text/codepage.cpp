@@ -142,10 +142,21 @@ std::string encode(int32_t codePage, std::u16string_view units) {
 
 // Joins base characters and combining marks into precomposed characters
 // (NFC). Text that is already composed, ASCII above all, is only scanned.
+// Taken once through a function-local static: ICU publishes its singleton
+// with atomics of its own, which a thread sanitizer cannot see.
+const icu::Normalizer2* nfcInstance() {
+    static const icu::Normalizer2* const nfc = [] {
+        UErrorCode err = U_ZERO_ERROR;
+        const icu::Normalizer2* instance = icu::Normalizer2::getNFCInstance(err);
+        return U_SUCCESS(err) ? instance : nullptr;
+    }();
+    return nfc;
+}
+
 void compose(std::u16string& units) {
+    const icu::Normalizer2* nfc = nfcInstance();
+    if (!nfc || units.empty()) return;
     UErrorCode err = U_ZERO_ERROR;
-    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(err);
-    if (U_FAILURE(err) || units.empty()) return;
     const icu::UnicodeString whole(false, units.data(), static_cast<int32_t>(units.size()));
     const int32_t done = nfc->spanQuickCheckYes(whole, err);
     if (U_FAILURE(err) || done == whole.length()) return;
