@@ -23,6 +23,11 @@ void releaseSearchState() {
     state.reset();
 }
 
+bool searchStateExists() {
+    std::lock_guard lock(searchStateMutex());
+    return state != nullptr;
+}
+
 SearchState& searchState() {
     assert(state);
     return *state;

@@ -26,6 +26,9 @@ void createSearchState();
 // Runs at most once; later calls do nothing.
 void releaseSearchState();
 
+// Whether the state exists: created and not yet released.
+bool searchStateExists();
+
 // Valid between createSearchState() and releaseSearchState().
 SearchState& searchState();
 std::mutex& searchStateMutex();
