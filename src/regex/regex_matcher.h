@@ -37,6 +37,10 @@ public:
     virtual Text subMatchText(int32_t matchIndex, int32_t groupIndex, int32_t* position = nullptr) const;
     virtual int32_t subMatchCount() const;
 
+    // True when the last execute ran out of its time budget (or an engine
+    // limit) and kept only the matches found before that point.
+    bool stoppedEarly() const;
+
 private:
     struct State;
     std::unique_ptr<State> state_;

@@ -1,0 +1,194 @@
+#include "regex/regex_matcher.h"
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "regex/compiled_pattern.h"
+#include "regex/dialect.h"
+#include "text/codepage.h"
+
+namespace quillmoss {
+namespace {
+
+// A hostile page must not hold a search for long: the whole execute (its
+// conversions included) gets this much time, and a single start position at
+// most this many engine steps (about 20 ms of JIT code), so execute returns
+// well within 100 ms even on a 1 MiB subject.
+constexpr std::chrono::milliseconds kSearchBudget{50};
+constexpr uint32_t kStepsPerStart = 3'000'000;
+
+// "#引号" in GBK: the marker that quotePlaceholder turns into a double quote.
+const Text kQuoteMarker(std::string_view("#\xD2\xFD\xBA\xC5"));
+
+bool isDigit(char16_t c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+struct RegexMatcher::State {
+    bool hasEngine = false;  // an execute has set a pattern
+    bool accepted = false;   // ... and the pattern was accepted and run
+    bool ignoreCase = true;
+    bool global = true;
+    std::u16string pattern;
+    Text subject;
+    std::u16string units;    // the subject as the engine saw it
+    uint32_t groupCount = 0;
+    regex::SearchOutcome found;
+
+    size_t pairs() const { return groupCount + 1; }
+    const size_t* matchOffsets(int32_t index) const {
+        return &found.offsets[static_cast<size_t>(index - 1) * 2 * pairs()];
+    }
+    bool hasMatch(int32_t index) const {
+        return index >= 1 && static_cast<size_t>(index) <= found.matchCount;
+    }
+    Text unitsText(size_t start, size_t end) const {
+        return utf16ToGbk(std::u16string_view(units).substr(start, end - start));
+    }
+    // The byte offset of a found text, searched in the GBK subject from the
+    // match's UTF-16 index taken as a 1-based byte position.
+    int32_t locate(const Text& sought, size_t firstIndex) const {
+        const int32_t k = findText(subject, sought, static_cast<int32_t>(firstIndex), ignoreCase);
+        return k < 0 ? -2 : k - 1;
+    }
+};
+
+RegexMatcher::RegexMatcher() : state_(std::make_unique<State>()) {}
+
+RegexMatcher::~RegexMatcher() = default;
+
+bool RegexMatcher::execute(const Text& pattern, const Text& subject, const ExecuteOptions& options) {
+    const auto deadline = std::chrono::steady_clock::now() + kSearchBudget;
+    *state_ = State{};
+    State& st = *state_;
+    st.ignoreCase = !options.caseSensitive.value_or(false);
+    const bool multiline = options.multiline.value_or(true);
+    st.global = options.global.value_or(true);
+
+    const Text effective = options.quotePlaceholder.value_or(false)
+                               ? replaceText(pattern, kQuoteMarker, Text("\""))
+                               : pattern;
+    st.pattern = gbkToUtf16(effective);
+    st.hasEngine = true;
+
+    const std::optional<regex::Translation> translation = regex::translatePattern(st.pattern);
+    if (!translation) return false;
+    auto compiled = regex::CompiledPattern::compile(*translation, {st.ignoreCase, multiline});
+    if (!compiled) return false;
+
+    st.units = gbkToUtf16(subject);
+    // The converter always yields well-formed UTF-16; checked once here so
+    // that no engine call has to check it again.
+    if (!regex::isWellFormedUtf16(st.units)) {
+        st.units.clear();
+        return false;
+    }
+    regex::SearchLimits limits;
+    limits.deadline = deadline;
+    limits.stepsPerStart = kStepsPerStart;
+    st.found = compiled->search(st.units, st.global, limits);
+    st.groupCount = compiled->groupCount();
+    st.subject = subject;
+    st.accepted = true;
+    return true;
+}
+
+Text RegexMatcher::pattern() const {
+    return state_->hasEngine ? utf16ToGbk(state_->pattern) : Text();
+}
+
+Text RegexMatcher::replace(const Text& replacement) const {
+    const State& st = *state_;
+    if (!st.accepted) return Text();
+    const std::u16string rep = gbkToUtf16(replacement);
+    const std::u16string_view subject(st.units);
+    std::u16string out;
+    out.reserve(subject.size());
+    size_t copied = 0;
+    for (int32_t m = 1; st.hasMatch(m); ++m) {
+        const size_t* ov = st.matchOffsets(m);
+        out.append(subject.substr(copied, ov[0] - copied));
+        auto group = [&](uint32_t g) {
+            if (ov[2 * g] != regex::kUnset) out.append(subject.substr(ov[2 * g], ov[2 * g + 1] - ov[2 * g]));
+        };
+        for (size_t i = 0; i < rep.size(); ++i) {
+            const char16_t c = rep[i];
+            if (c != u'$' || i + 1 >= rep.size()) {
+                out.push_back(c);
+                continue;
+            }
+            const char16_t d = rep[i + 1];
+            if (d == u'$') {
+                out.push_back(u'$');
+                ++i;
+            } else if (d == u'&') {
+                group(0);
+                ++i;
+            } else if (d == u'`') {
+                out.append(subject.substr(0, ov[0]));
+                ++i;
+            } else if (d == u'\'') {
+                out.append(subject.substr(ov[1]));
+                ++i;
+            } else if (isDigit(d)) {
+                // Two digits when they name a group, else one, else a plain "$".
+                const uint32_t one = d - u'0';
+                if (i + 2 < rep.size() && isDigit(rep[i + 2])) {
+                    const uint32_t two = one * 10 + (rep[i + 2] - u'0');
+                    if (two >= 1 && two <= st.groupCount) {
+                        group(two);
+                        i += 2;
+                        continue;
+                    }
+                }
+                if (one >= 1 && one <= st.groupCount) {
+                    group(one);
+                    ++i;
+                } else {
+                    out.push_back(u'$');
+                }
+            } else {
+                out.push_back(u'$');
+            }
+        }
+        copied = ov[1];
+    }
+    out.append(subject.substr(copied));
+    return utf16ToGbk(out);
+}
+
+int32_t RegexMatcher::matchCount() const { return static_cast<int32_t>(state_->found.matchCount); }
+
+Text RegexMatcher::matchText(int32_t index, int32_t* position) const {
+    const State& st = *state_;
+    if (!st.hasMatch(index)) {
+        if (position != nullptr) *position = -2;
+        return Text();
+    }
+    const size_t* ov = st.matchOffsets(index);
+    Text text = st.unitsText(ov[0], ov[1]);
+    if (position != nullptr) *position = st.locate(text, ov[0]);
+    return text;
+}
+
+Text RegexMatcher::subMatchText(int32_t matchIndex, int32_t groupIndex, int32_t* position) const {
+    const State& st = *state_;
+    if (!st.hasMatch(matchIndex) || groupIndex < 1 || static_cast<uint32_t>(groupIndex) > st.groupCount) {
+        if (position != nullptr) *position = -2;
+        return Text();
+    }
+    const size_t* ov = st.matchOffsets(matchIndex);
+    const size_t g = static_cast<size_t>(groupIndex);
+    Text text = ov[2 * g] == regex::kUnset ? Text() : st.unitsText(ov[2 * g], ov[2 * g + 1]);
+    if (position != nullptr) *position = st.locate(text, ov[0]);
+    return text;
+}
+
+int32_t RegexMatcher::subMatchCount() const {
+    return state_->found.matchCount > 0 ? static_cast<int32_t>(state_->groupCount) : 0;
+}
+
+bool RegexMatcher::stoppedEarly() const { return state_->found.stoppedEarly; }
+
+}  // namespace quillmoss
