@@ -461,6 +461,10 @@ Exchange exchangeOnce(const Text& url, Arguments& a, const FetchLimits& limits,
     if (code != CURLE_OK) {
         outcome.curlCode = code;
         outcome.transportError = errorText[0] != '\0' ? errorText : curl_easy_strerror(code);
+        if (code == CURLE_OUT_OF_MEMORY && !t.headerBlock.empty() && !t.blockEnded) {
+            // libcurl's answer to one header line over its own per-line cap.
+            outcome.limit = FetchLimit::headerTooLarge;
+        }
         if (outcome.limit == FetchLimit::none) classify(code, outcome.transportError, outcome);
         if (outcome.limit == FetchLimit::stalled) {
             outcome.transportError = "no data for " + std::to_string(limits.stallTimeout.count()) + " ms";

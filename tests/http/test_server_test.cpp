@@ -62,8 +62,8 @@ private:
 
 TEST(TestServer, RecordsRawRequestsAndServesKeepAliveInOrder) {
     TestServer server(std::vector<Reply>{
-        Reply{"first", {}, 0, {}, std::string::npos, Ending::keepAlive},
-        Reply{"second", {}, 0, {}, std::string::npos, Ending::close},
+        Reply{.bytes = "first", .ending = Ending::keepAlive},
+        Reply{.bytes = "second", .ending = Ending::close},
     });
     const std::string get = "GET /b?x=1 HTTP/1.1\r\nX-Y:  z \r\n\r\n";
     RawClient client(server.port());
@@ -94,7 +94,7 @@ TEST(TestServer, CutRepliesEndAsOrdered) {
         int error;  // what the client's read ends with after the five bytes
     } cases[] = {{Ending::close, 0}, {Ending::reset, ECONNRESET}};
     for (const auto& c : cases) {
-        TestServer server(Reply{bytes, {}, 2, 5ms, 5, c.ending});
+        TestServer server(Reply{.bytes = bytes, .trickleBytes = 2, .trickleGap = 5ms, .sendLimit = 5, .ending = c.ending});
         RawClient client(server.port());
         client.send("GET / HTTP/1.1\r\n\r\n");
         EXPECT_EQ(client.read(bytes.size()), "01234");
@@ -104,7 +104,7 @@ TEST(TestServer, CutRepliesEndAsOrdered) {
 }
 
 TEST(TestServer, StopsPromptlyWhileRepliesStallOrRequestsAreHalfSent) {
-    auto server = std::make_unique<TestServer>(Reply{"never", 1h});
+    auto server = std::make_unique<TestServer>(Reply{.bytes = "never", .delay = 1h});
     RawClient waiting(server->port());
     waiting.send("GET / HTTP/1.1\r\n\r\n");
     RawClient halfway(server->port());
