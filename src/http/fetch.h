@@ -14,7 +14,7 @@ namespace quillmoss {
 enum class FetchLimit {
     none,
     connectTimeout,   // no connection within the connect time-out
-    stalled,          // no byte arrived for the stall time-out
+    stalled,          // no byte came in or went out for the stall time-out
     bodyTooLarge,     // the body passed the size limit
     headerTooLarge,   // a response header block passed its size limit
     tooManyRedirects, // automatic redirects passed their limit
