@@ -189,6 +189,8 @@ struct FailureCase {
     bool partial;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.what; }
+
 class FailedExchange : public Commands, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(FailedExchange, LeavesListStateAndCounterAsTheyWere) {

@@ -12,6 +12,8 @@ struct Case {
     const char* expected;   // UTF-8
 };
 
+void PrintTo(const Case& c, std::ostream* out) { *out << c.html; }
+
 class DecodeReferences : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DecodeReferences, GivesTheCharacters) {

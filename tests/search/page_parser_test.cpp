@@ -35,6 +35,8 @@ struct PageCase {
     Strings details;
 };
 
+void PrintTo(const PageCase& c, std::ostream* out) { *out << c.what; }
+
 class ParsePage : public ::testing::TestWithParam<PageCase> {};
 
 TEST_P(ParsePage, FindsNamesLinksAndDetails) {

@@ -29,6 +29,8 @@ struct FirstPageCase {
     int totalPages;
 };
 
+void PrintTo(const FirstPageCase& c, std::ostream* out) { *out << c.pageHtml << ", " << c.rows << " rows"; }
+
 class ReportFirstPage : public Report, public ::testing::WithParamInterface<FirstPageCase> {};
 
 TEST_P(ReportFirstPage, TakesThePageCountFromThePager) {
@@ -69,6 +71,8 @@ struct MovedPageCase {
     const char* estimate;
 };
 
+void PrintTo(const MovedPageCase& c, std::ostream* out) { *out << c.currentPage << "/" << c.totalPages; }
+
 class ReportPage : public Report, public ::testing::WithParamInterface<MovedPageCase> {};
 
 TEST_P(ReportPage, ShowsTheCounterNotThePager) {
@@ -97,6 +101,8 @@ struct FillCase {
     int names;
     int links;
 };
+
+void PrintTo(const FillCase& c, std::ostream* out) { *out << c.names << " names, " << c.links << " links"; }
 
 class FillResultList : public Report, public ::testing::WithParamInterface<FillCase> {};
 

@@ -240,6 +240,8 @@ struct PageCase {
     const char* caption;
 };
 
+void PrintTo(const PageCase& c, std::ostream* out) { *out << c.what; }
+
 std::string nameLine(const std::string& name) {
     return "<table><tr><td><a href=\"/d?h=1&amp;q=x\">" + name + "</a></td></tr></table>";
 }
@@ -287,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"a GBK page", kGbk,
                  nameLine("<b>三体</b> 广播剧 &amp; 全集") + "\n" + linkLine("magnet:?xt=1&amp;tr=t") + "\n" + kPager,
                  {{"三体 广播剧 & 全集", "magnet:?xt=1&tr=t"}}, " 1/4 "}),
-    [](const ::testing::TestParamInfo<PageCase>& info) { return "case" + std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<PageCase>& info) { return "page" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace quillmoss
