@@ -33,6 +33,8 @@ public:
     };
 
     void select(int32_t row) { std::lock_guard lock(mutex_); selected_ = row; }
+    // Lets the other thread in between any two calls, as a busy window would.
+    void yieldBetweenCalls() { yield_ = true; }
     void setMouse(ScreenPoint at) { std::lock_guard lock(mutex_); mouse_ = at; }
 
     std::vector<ByteBuffer> statuses() const { std::lock_guard lock(mutex_); return statuses_; }
@@ -48,18 +50,24 @@ public:
     }
     void setPageCaption(const Text&) override {}
     Text pageCaption() override { return {}; }
-    void clearRows() override { std::lock_guard lock(mutex_); rows_.clear(); }
+    void clearRows() override {
+        pause();
+        std::lock_guard lock(mutex_);
+        rows_.clear();
+    }
     int32_t appendRow() override {
         std::lock_guard lock(mutex_);
         rows_.emplace_back();
         return static_cast<int32_t>(rows_.size()) - 1;
     }
     void setCellText(int32_t row, int32_t column, const Text& text) override {
+        pause();
         std::lock_guard lock(mutex_);
         if (row < 0 || row >= static_cast<int32_t>(rows_.size())) return;
         (column == 0 ? rows_[row].name : rows_[row].link) = text;
     }
     Text cellText(int32_t row, int32_t column) override {
+        pause();
         std::lock_guard lock(mutex_);
         if (row < 0 || row >= static_cast<int32_t>(rows_.size())) return {};
         return column == 0 ? rows_[row].name : rows_[row].link;
@@ -85,6 +93,11 @@ public:
     }
 
 private:
+    void pause() const {
+        if (yield_) std::this_thread::yield();
+    }
+
+    std::atomic<bool> yield_{false};
     mutable std::mutex mutex_;
     std::vector<Row> rows_;
     int32_t selected_ = -1;
@@ -435,19 +448,16 @@ TEST_F(ResultActionsTest, LinkAndDetailBlockComeFromOnePageWhileResultsChange) {
         commitPage(rows, details);
     }
     controls_->select(1);
-    std::atomic<bool> done{false};
+    controls_->yieldBetweenCalls();
+    std::atomic<bool> stop{false};
     std::thread worker([&] {
-        for (int generation = 1; generation <= 400; ++generation) {
+        for (int generation = 1; !stop; ++generation) {
             auto [rows, details] = page(generation);
             commitPage(rows, details);
         }
-        done = true;
     });
-    int checked = 0;
-    while (!done || checked < 50) {
-        copyLink();
-        ++checked;
-    }
+    for (int i = 0; i < 3000; ++i) copyLink();
+    stop = true;
     worker.join();
 
     auto clipboard = controls_->clipboard();
