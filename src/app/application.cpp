@@ -63,6 +63,8 @@ int runApplication(int& argc, char** argv, const AppWiring& wiring) {
     int exitCode = 0;
     {
         QApplication application(argc, argv);
+        // Lets the desktop match the running window with its launcher and icon.
+        QGuiApplication::setDesktopFileName(QStringLiteral(QUILLMOSS_APP_ID));
         installFontSubstitutions();
         MainWindow window(windowHandlers(wiring));
         installControls(&window);
