@@ -1,4 +1,4 @@
-// A translated pattern compiled by PCRE2 (16-bit units, UTF, JIT) and the
+// A translated pattern compiled by PCRE2 (16-bit units, JIT) and the
 // global search loop over it. Internal to the regex module; one object is
 // used by one thread at a time.
 #pragma once
@@ -49,8 +49,7 @@ public:
     uint32_t groupCount() const { return groupCount_; }
 
     // All matches left to right (only the first unless global); after an
-    // empty match the search goes on one character further. The subject must
-    // be well-formed UTF-16.
+    // empty match the search goes on one unit further.
     SearchOutcome search(std::u16string_view subject, bool global, const SearchLimits& limits);
 
 private:
@@ -64,8 +63,5 @@ private:
     bool ignoreCase_;
     std::vector<std::u16string> runs_;
 };
-
-// True when every surrogate in the units is part of a pair.
-bool isWellFormedUtf16(std::u16string_view units);
 
 }  // namespace quillmoss::regex

@@ -1,5 +1,8 @@
 #include "regex/dialect.h"
 
+#include <unicode/uniset.h>
+#include <unicode/ustring.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -11,7 +14,7 @@ constexpr uint32_t kMaxRepeat = 65535;  // PCRE2's largest repeat count
 constexpr int kMaxNesting = 250;        // PCRE2's default nesting limit; also bounds our recursion
 constexpr size_t kMaxRunLength = 32;    // a longer run is kept by its tail, which is still required
 
-enum class Kind { Char, Any, Class, LineStart, LineEnd, WordBoundary, NotWordBoundary, Group, Look, BackRef, Never };
+enum class Kind { Char, Any, Class, LineStart, LineEnd, WordBoundary, NotWordBoundary, Group, Look, BackRef };
 
 // A class member: a range of code units, or one of \d \D \w \W \s \S.
 struct ClassItem {
@@ -41,9 +44,6 @@ struct Node {
 bool isDigit(char16_t c) { return c >= '0' && c <= '9'; }
 bool isOctal(char16_t c) { return c >= '0' && c <= '7'; }
 bool isAsciiLetter(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-bool isSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
 int hexValue(char16_t c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -148,15 +148,8 @@ private:
         return true;
     }
 
-    // A literal character of the pattern text; a surrogate pair is one.
-    char32_t readLiteral() {
-        const char16_t c = p_[pos_++];
-        if (isHighSurrogate(c) && more() && isLowSurrogate(peek())) {
-            const char16_t low = p_[pos_++];
-            return 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (low - 0xDC00);
-        }
-        return c;
-    }
+    // The dialect counts UTF-16 units: a surrogate pair is two characters.
+    char32_t readLiteral() { return p_[pos_++]; }
 
     bool quantifierAt(size_t i) const {
         if (i >= p_.size() || p_[i] != '{') return false;
@@ -330,19 +323,7 @@ private:
         }
         char32_t cp = 0;
         if (readCharacterEscape(cp)) {
-            if (isHighSurrogate(cp) && peek() == '\\' && peek(1) == 'u' && more(1)) {
-                char32_t low = 0;
-                if (readHex(2, 4, low) && isLowSurrogate(low)) {
-                    pos_ += 6;
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                }
-            }
-            if (isSurrogate(cp)) {
-                // A lone surrogate never occurs in a well-formed subject.
-                node.kind = Kind::Never;
-            } else {
-                node.cp = cp;
-            }
+            node.cp = cp;
             return true;
         }
         ++pos_;  // any other escaped character is itself
@@ -432,9 +413,69 @@ private:
     uint32_t groupsSeen_ = 0;
 };
 
+// ---- letter case ----
+
+// The dialect's IgnoreCase compares characters by their upper case: a
+// character stands for itself when its upper case is more than one unit, and
+// a non-ASCII character never takes an ASCII upper case (so KELVIN SIGN does
+// not match k, nor LONG S s).
+char16_t canonical(char16_t c) {
+    if (c < 0x80) return (c >= 'a' && c <= 'z') ? static_cast<char16_t>(c - 0x20) : c;
+    UChar upper[4];
+    UErrorCode err = U_ZERO_ERROR;
+    const UChar in = c;
+    const int32_t n = u_strToUpper(upper, 4, &in, 1, "", &err);
+    if (U_FAILURE(err) || n != 1 || upper[0] < 0x80) return c;
+    return upper[0];
+}
+
+// The characters whose case can matter: everything else folds to itself.
+const icu::UnicodeSet& caseSensitive() {
+    static const icu::UnicodeSet* set = [] {
+        UErrorCode err = U_ZERO_ERROR;
+        auto* s = new icu::UnicodeSet(UNICODE_STRING_SIMPLE("[:Case_Sensitive:]"), err);
+        if (U_FAILURE(err)) s->clear();
+        s->remove(0, 0x7F);  // ASCII letters are folded by PCRE2's own tables
+        s->freeze();
+        return s;
+    }();
+    return *set;
+}
+
+// The non-ASCII units that IgnoreCase lets match some member of `members`,
+// beyond the members themselves. ASCII is left to PCRE2, whose caseless
+// tables fold exactly A-Z with a-z; the two never mix under the dialect's rule.
+icu::UnicodeSet caseVariants(const icu::UnicodeSet& members) {
+    icu::UnicodeSet relevant(members);
+    relevant.retainAll(caseSensitive());
+    icu::UnicodeSet added;
+    if (relevant.isEmpty()) return added;
+    icu::UnicodeSet candidates(relevant);
+    candidates.closeOver(USET_CASE_INSENSITIVE);
+    candidates.removeAll(members);
+    candidates.retain(0x80, 0xFFFF);
+    const int32_t ranges = candidates.getRangeCount();
+    for (int32_t r = 0; r < ranges; ++r) {
+        for (UChar32 d = candidates.getRangeStart(r); d <= candidates.getRangeEnd(r); ++d) {
+            // d joins when some member shares its upper case.
+            icu::UnicodeSet partners(d, d);
+            partners.closeOver(USET_CASE_INSENSITIVE);
+            partners.retainAll(relevant);
+            const char16_t key = canonical(static_cast<char16_t>(d));
+            const int32_t pr = partners.getRangeCount();
+            bool joins = false;
+            for (int32_t k = 0; k < pr && !joins; ++k)
+                for (UChar32 a = partners.getRangeStart(k); a <= partners.getRangeEnd(k) && !joins; ++a)
+                    joins = a <= 0xFFFF && canonical(static_cast<char16_t>(a)) == key;
+            if (joins) added.add(d);
+        }
+    }
+    return added;
+}
+
 // ---- writing the PCRE2 form ----
 
-void appendCodePoint(std::u16string& out, char32_t cp) {
+void appendUnit(std::u16string& out, char32_t cp) {
     if ((cp >= '0' && cp <= '9') || (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z')) {
         out.push_back(static_cast<char16_t>(cp));
         return;
@@ -450,94 +491,116 @@ void appendAscii(std::u16string& out, const char* s) {
 
 void appendNumber(std::u16string& out, uint32_t n) { appendAscii(out, std::to_string(n).c_str()); }
 
-// Class members without the surrogate range, which UTF mode cannot name and
-// a well-formed subject never holds alone.
-void appendClassRange(std::u16string& out, char32_t lo, char32_t hi) {
-    auto emit = [&](char32_t a, char32_t b) {
-        appendCodePoint(out, a);
-        if (b != a) {
-            out.push_back(u'-');
-            appendCodePoint(out, b);
-        }
-    };
-    if (hi < 0xD800 || lo > 0xDFFF) {
-        emit(lo, hi);
-        return;
+void appendRange(std::u16string& out, char32_t lo, char32_t hi) {
+    appendUnit(out, lo);
+    if (hi != lo) {
+        out.push_back(u'-');
+        appendUnit(out, hi);
     }
-    if (lo < 0xD800) emit(lo, 0xD7FF);
-    if (hi > 0xDFFF) emit(0xE000, hi);
 }
 
-void emitAlternatives(std::u16string& out, const Alternatives& alts);
+void appendSet(std::u16string& out, const icu::UnicodeSet& set) {
+    const int32_t ranges = set.getRangeCount();
+    for (int32_t r = 0; r < ranges; ++r)
+        appendRange(out, static_cast<char32_t>(set.getRangeStart(r)), static_cast<char32_t>(set.getRangeEnd(r)));
+}
 
-void emitNode(std::u16string& out, const Node& node) {
-    switch (node.kind) {
-    case Kind::Char: appendCodePoint(out, node.cp); break;
-    case Kind::Any: out.push_back(u'.'); break;
-    case Kind::Class:
+class Writer {
+public:
+    explicit Writer(bool ignoreCase) : ignoreCase_(ignoreCase) {}
+
+    void alternatives(std::u16string& out, const Alternatives& alts) {
+        for (size_t i = 0; i < alts.size(); ++i) {
+            if (i > 0) out.push_back(u'|');
+            for (const Node& node : alts[i]) this->node(out, node);
+        }
+    }
+
+private:
+    void character(std::u16string& out, char32_t cp) {
+        if (ignoreCase_ && cp >= 0x80) {
+            const icu::UnicodeSet variants = caseVariants(icu::UnicodeSet(static_cast<UChar32>(cp), static_cast<UChar32>(cp)));
+            if (!variants.isEmpty()) {
+                out.push_back(u'[');
+                appendUnit(out, cp);
+                appendSet(out, variants);
+                out.push_back(u']');
+                return;
+            }
+        }
+        appendUnit(out, cp);
+    }
+
+    void characterClass(std::u16string& out, const Node& node) {
         if (!node.flag && node.items.size() == 1 && node.items[0].escape != 0) {
             out.push_back(u'\\');
             out.push_back(node.items[0].escape);
-            break;
+            return;
         }
         out.push_back(u'[');
         if (node.flag) out.push_back(u'^');
+        icu::UnicodeSet members;
+        bool allNonAscii = false;  // \D \W \S hold every non-ASCII unit already
         for (const ClassItem& item : node.items) {
             if (item.escape != 0) {
                 out.push_back(u'\\');
                 out.push_back(item.escape);
+                allNonAscii = allNonAscii || item.escape == 'D' || item.escape == 'W' || item.escape == 'S';
             } else {
-                appendClassRange(out, item.lo, item.hi);
+                appendRange(out, item.lo, item.hi);
+                members.add(static_cast<UChar32>(item.lo), static_cast<UChar32>(item.hi));
             }
         }
+        if (ignoreCase_ && !allNonAscii) appendSet(out, caseVariants(members));
         out.push_back(u']');
-        break;
-    case Kind::LineStart: out.push_back(u'^'); break;
-    case Kind::LineEnd: out.push_back(u'$'); break;
-    case Kind::WordBoundary: appendAscii(out, "\\b"); break;
-    case Kind::NotWordBoundary: appendAscii(out, "\\B"); break;
-    case Kind::Group:
-        appendAscii(out, node.flag ? "(" : "(?:");
-        emitAlternatives(out, node.alts);
-        out.push_back(u')');
-        break;
-    case Kind::Look:
-        appendAscii(out, node.flag ? "(?!" : "(?=");
-        emitAlternatives(out, node.alts);
-        out.push_back(u')');
-        break;
-    case Kind::BackRef:
-        appendAscii(out, "\\g{");
-        appendNumber(out, node.number);
-        out.push_back(u'}');
-        break;
-    case Kind::Never: appendAscii(out, "(?!)"); break;
     }
-    if (node.once()) return;
-    if (node.min == 0 && node.max == kInfinite) {
-        out.push_back(u'*');
-    } else if (node.min == 1 && node.max == kInfinite) {
-        out.push_back(u'+');
-    } else if (node.min == 0 && node.max == 1) {
-        out.push_back(u'?');
-    } else {
-        out.push_back(u'{');
-        appendNumber(out, node.min);
-        if (node.max != node.min) {
-            out.push_back(u',');
-            if (node.max != kInfinite) appendNumber(out, node.max);
-        }
-        out.push_back(u'}');
-    }
-    if (node.lazy) out.push_back(u'?');
-}
 
-void emitAlternatives(std::u16string& out, const Alternatives& alts) {
-    for (size_t i = 0; i < alts.size(); ++i) {
-        if (i > 0) out.push_back(u'|');
-        for (const Node& node : alts[i]) emitNode(out, node);
+    void node(std::u16string& out, const Node& node) {
+        switch (node.kind) {
+        case Kind::Char: character(out, node.cp); break;
+        case Kind::Any: out.push_back(u'.'); break;
+        case Kind::Class: characterClass(out, node); break;
+        case Kind::LineStart: out.push_back(u'^'); break;
+        case Kind::LineEnd: out.push_back(u'$'); break;
+        case Kind::WordBoundary: appendAscii(out, "\\b"); break;
+        case Kind::NotWordBoundary: appendAscii(out, "\\B"); break;
+        case Kind::Group:
+            appendAscii(out, node.flag ? "(" : "(?:");
+            alternatives(out, node.alts);
+            out.push_back(u')');
+            break;
+        case Kind::Look:
+            appendAscii(out, node.flag ? "(?!" : "(?=");
+            alternatives(out, node.alts);
+            out.push_back(u')');
+            break;
+        case Kind::BackRef:
+            appendAscii(out, "\\g{");
+            appendNumber(out, node.number);
+            out.push_back(u'}');
+            break;
+        }
+        if (node.once()) return;
+        if (node.min == 0 && node.max == kInfinite) {
+            out.push_back(u'*');
+        } else if (node.min == 1 && node.max == kInfinite) {
+            out.push_back(u'+');
+        } else if (node.min == 0 && node.max == 1) {
+            out.push_back(u'?');
+        } else {
+            out.push_back(u'{');
+            appendNumber(out, node.min);
+            if (node.max != node.min) {
+                out.push_back(u',');
+                if (node.max != kInfinite) appendNumber(out, node.max);
+            }
+            out.push_back(u'}');
+        }
+        if (node.lazy) out.push_back(u'?');
     }
-}
+
+    bool ignoreCase_;
+};
 
 // ---- what every match must look like ----
 
@@ -601,7 +664,7 @@ void flushRun(std::u16string& run, std::vector<std::u16string>& runs) {
 // groups that are neither repeated nor alternatives.
 void collectRuns(const Sequence& seq, std::vector<std::u16string>& runs, std::u16string& run) {
     for (const Node& node : seq) {
-        if (node.once() && node.kind == Kind::Char && node.cp <= 0xFFFF) {
+        if (node.once() && node.kind == Kind::Char) {
             run.push_back(static_cast<char16_t>(node.cp));
         } else if (node.once() && node.kind == Kind::Group && node.alts.size() == 1) {
             collectRuns(node.alts[0], runs, run);
@@ -613,14 +676,14 @@ void collectRuns(const Sequence& seq, std::vector<std::u16string>& runs, std::u1
 
 }  // namespace
 
-std::optional<Translation> translatePattern(std::u16string_view pattern) {
+std::optional<Translation> translatePattern(std::u16string_view pattern, bool ignoreCase) {
     Translation t;
     t.groupCount = countGroups(pattern);
     Alternatives alts;
     Parser parser(pattern, t.groupCount);
     if (!parser.parse(alts)) return std::nullopt;
 
-    emitAlternatives(t.pcre2, alts);
+    Writer(ignoreCase).alternatives(t.pcre2, alts);
     t.lineLocal = !takesLineFeed(alts);
     if (alts.size() == 1) {
         std::u16string run;

@@ -18,8 +18,8 @@ struct Translation {
     uint32_t groupCount = 0;
     // No match ever consumes a line feed, so each line can be searched alone.
     bool lineLocal = false;
-    // Every match contains these runs, in this order and without overlap,
-    // each a sequence of BMP code units (letters compared as the engine does).
+    // Every match contains these runs, in this order and without overlap
+    // (with IgnoreCase, each unit stands for its case variants).
     std::vector<std::u16string> requiredRuns;
     // Every match ends with the last required run and nothing in the pattern
     // looks past the consumed text ($, \b, \B, lookahead), so the subject may
@@ -30,7 +30,9 @@ struct Translation {
 // Nullopt when the dialect rejects the pattern (unbalanced parentheses or
 // brackets, a quantifier with nothing to repeat, "(?" other than "(?:",
 // "(?=" and "(?!", a reversed range or a trailing backslash), and when a
-// repeat count is beyond what the engine can count (65535).
-std::optional<Translation> translatePattern(std::u16string_view pattern);
+// repeat count is beyond what the engine can count (65535). IgnoreCase
+// changes the translation: non-ASCII letters are spelled out with their case
+// variants.
+std::optional<Translation> translatePattern(std::u16string_view pattern, bool ignoreCase);
 
 }  // namespace quillmoss::regex

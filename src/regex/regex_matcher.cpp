@@ -1,22 +1,30 @@
 #include "regex/regex_matcher.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <string_view>
 
 #include "regex/compiled_pattern.h"
 #include "regex/dialect.h"
+#include "regex/gbk_units.h"
 #include "text/codepage.h"
 
 namespace quillmoss {
 namespace {
 
 // A hostile page must not hold a search for long: the whole execute (its
-// conversions included) gets this much time, and a single start position at
-// most this many engine steps (about 20 ms of JIT code), so execute returns
-// well within 100 ms even on a 1 MiB subject.
-constexpr std::chrono::milliseconds kSearchBudget{50};
+// conversions included) gets 50 ms per started MiB of subject, and a single
+// start position at most this many engine steps (some 20 ms of JIT code), so
+// on a 1 MiB subject execute returns well within 100 ms. Larger pages get
+// proportionally more time, so that a long but honest page is not cut short.
+constexpr std::chrono::milliseconds kBudgetPerMiB{50};
 constexpr uint32_t kStepsPerStart = 3'000'000;
+
+std::chrono::steady_clock::duration searchBudget(const Text& subject) {
+    const auto mib = static_cast<int64_t>((static_cast<uint64_t>(subject.size()) + (1u << 20) - 1) >> 20);
+    return kBudgetPerMiB * std::max<int64_t>(1, mib);
+}
 
 // "#引号" in GBK: the marker that quotePlaceholder turns into a double quote.
 const Text kQuoteMarker(std::string_view("#\xD2\xFD\xBA\xC5"));
@@ -35,6 +43,10 @@ struct RegexMatcher::State {
     std::u16string units;    // the subject as the engine saw it
     uint32_t groupCount = 0;
     regex::SearchOutcome found;
+    // Byte offsets of each match's start and end in the subject, when every
+    // character up to the last match converts back to its own bytes.
+    bool sliced = false;
+    std::vector<size_t> matchBytes;
 
     size_t pairs() const { return groupCount + 1; }
     const size_t* matchOffsets(int32_t index) const {
@@ -45,6 +57,22 @@ struct RegexMatcher::State {
     }
     Text unitsText(size_t start, size_t end) const {
         return utf16ToGbk(std::u16string_view(units).substr(start, end - start));
+    }
+    Text bytesText(size_t start, size_t end) const { return Text(subject.view().substr(start, end - start)); }
+    void mapMatches() {
+        regex::GbkUnitCursor cursor(subject.view(), units);
+        matchBytes.reserve(2 * found.matchCount);
+        for (int32_t m = 1; hasMatch(m); ++m) {
+            const size_t* ov = matchOffsets(m);
+            for (int k = 0; k < 2; ++k) {
+                if (!cursor.advanceTo(ov[k])) {
+                    matchBytes.clear();
+                    return;
+                }
+                matchBytes.push_back(cursor.byte());
+            }
+        }
+        sliced = true;
     }
     // The byte offset of a found text, searched in the GBK subject from the
     // match's UTF-16 index taken as a 1-based byte position.
@@ -59,7 +87,7 @@ RegexMatcher::RegexMatcher() : state_(std::make_unique<State>()) {}
 RegexMatcher::~RegexMatcher() = default;
 
 bool RegexMatcher::execute(const Text& pattern, const Text& subject, const ExecuteOptions& options) {
-    const auto deadline = std::chrono::steady_clock::now() + kSearchBudget;
+    const auto deadline = std::chrono::steady_clock::now() + searchBudget(subject);
     *state_ = State{};
     State& st = *state_;
     st.ignoreCase = !options.caseSensitive.value_or(false);
@@ -72,24 +100,19 @@ bool RegexMatcher::execute(const Text& pattern, const Text& subject, const Execu
     st.pattern = gbkToUtf16(effective);
     st.hasEngine = true;
 
-    const std::optional<regex::Translation> translation = regex::translatePattern(st.pattern);
+    const std::optional<regex::Translation> translation = regex::translatePattern(st.pattern, st.ignoreCase);
     if (!translation) return false;
     auto compiled = regex::CompiledPattern::compile(*translation, {st.ignoreCase, multiline});
     if (!compiled) return false;
 
     st.units = gbkToUtf16(subject);
-    // The converter always yields well-formed UTF-16; checked once here so
-    // that no engine call has to check it again.
-    if (!regex::isWellFormedUtf16(st.units)) {
-        st.units.clear();
-        return false;
-    }
     regex::SearchLimits limits;
     limits.deadline = deadline;
     limits.stepsPerStart = kStepsPerStart;
     st.found = compiled->search(st.units, st.global, limits);
     st.groupCount = compiled->groupCount();
     st.subject = subject;
+    st.mapMatches();
     st.accepted = true;
     return true;
 }
@@ -167,7 +190,8 @@ Text RegexMatcher::matchText(int32_t index, int32_t* position) const {
         return Text();
     }
     const size_t* ov = st.matchOffsets(index);
-    Text text = st.unitsText(ov[0], ov[1]);
+    const size_t k = 2 * static_cast<size_t>(index - 1);
+    Text text = st.sliced ? st.bytesText(st.matchBytes[k], st.matchBytes[k + 1]) : st.unitsText(ov[0], ov[1]);
     if (position != nullptr) *position = st.locate(text, ov[0]);
     return text;
 }
@@ -180,7 +204,23 @@ Text RegexMatcher::subMatchText(int32_t matchIndex, int32_t groupIndex, int32_t*
     }
     const size_t* ov = st.matchOffsets(matchIndex);
     const size_t g = static_cast<size_t>(groupIndex);
-    Text text = ov[2 * g] == regex::kUnset ? Text() : st.unitsText(ov[2 * g], ov[2 * g + 1]);
+    Text text;
+    if (ov[2 * g] != regex::kUnset) {
+        // A group never starts before its match (the dialect has no lookbehind).
+        bool cut = false;
+        if (st.sliced) {
+            regex::GbkUnitCursor cursor(st.subject.view(), st.units, ov[0],
+                                        st.matchBytes[2 * static_cast<size_t>(matchIndex - 1)]);
+            if (cursor.advanceTo(ov[2 * g])) {
+                const size_t from = cursor.byte();
+                if (cursor.advanceTo(ov[2 * g + 1])) {
+                    text = st.bytesText(from, cursor.byte());
+                    cut = true;
+                }
+            }
+        }
+        if (!cut) text = st.unitsText(ov[2 * g], ov[2 * g + 1]);
+    }
     if (position != nullptr) *position = st.locate(text, ov[0]);
     return text;
 }

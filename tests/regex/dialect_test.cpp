@@ -43,7 +43,7 @@ TEST(Dialect, TellsWhatEveryMatchMustHold) {
         {"a*", true, {}, false},
     };
     for (const AnalysisCase& c : cases) {
-        const auto t = translatePattern(u(c.pattern));
+        const auto t = translatePattern(u(c.pattern), false);
         ASSERT_TRUE(t.has_value()) << c.pattern;
         EXPECT_EQ(t->lineLocal, c.lineLocal) << c.pattern;
         std::vector<std::u16string> runs;
@@ -55,72 +55,111 @@ TEST(Dialect, TellsWhatEveryMatchMustHold) {
 
 TEST(Dialect, KeepsOnlyTheTailOfAVeryLongRun) {
     const std::string longRun(100, 'q');
-    const auto t = translatePattern(u("x.*" + longRun));
+    const auto t = translatePattern(u("x.*" + longRun), false);
     ASSERT_TRUE(t.has_value());
     ASSERT_EQ(t->requiredRuns.size(), 2u);
     EXPECT_EQ(t->requiredRuns[1], u(std::string(32, 'q')));
     EXPECT_TRUE(t->endsWithLastRun);
 }
 
+// Units the page never holds as GBK still follow the dialect's rules, which
+// are tried here on UTF-16 directly.
+struct UnitCase {
+    const char* name;
+    std::u16string pattern;
+    std::u16string subject;
+    bool ignoreCase;
+    size_t matches;
+};
+
+TEST(Dialect, FoldsCaseByUpperCaseAndCountsUnits) {
+    const std::u16string kPair{char16_t(0xD83D), char16_t(0xDE00)};
+    const UnitCase cases[] = {
+        {"KelvinSignIsNotK", u"k", u"\u212a", true, 0},
+        {"LongSIsNotS", u"s", u"\u017f", true, 0},
+        {"DotlessIIsNotI", u"\u0131", u"I", true, 0},
+        {"SharpSHasNoSingleUpperCase", u"\u00df", u"\u1e9e", true, 0},
+        {"SigmaForms", u"\u03c3", u"\u03a3\u03c2\u03c3", true, 3},
+        {"SigmaFormsKept", u"\u03c3", u"\u03a3\u03c2\u03c3", false, 1},
+        {"MicroSignMatchesMu", u"\u00b5", u"\u039c\u03bc", true, 2},
+        {"ClassRangeFolds", u"[\u03b1-\u03b3]", u"\u0391\u0392\u0393", true, 3},
+        {"NegatedClassFolds", u"[^\u03c3]", u"\u03a3\u03c2", true, 0},
+        {"ClassEscapesAddNoCase", u"[\\W]", u"k\u212a", true, 1},
+        {"FullWidthFolds", u"\uff41+", u"\uff21\uff41", true, 1},
+        {"AsciiRangeFolds", u"[a-z]+", u"KZ", true, 1},
+        {"LoneSurrogateIsAUnit", u"\\ud83d", kPair, false, 1},
+        {"DotTakesOneUnit", u".", kPair, false, 2},
+    };
+    for (const UnitCase& c : cases) {
+        const auto t = translatePattern(c.pattern, c.ignoreCase);
+        ASSERT_TRUE(t.has_value()) << c.name;
+        auto compiled = CompiledPattern::compile(*t, {c.ignoreCase, false});
+        ASSERT_NE(compiled, nullptr) << c.name;
+        EXPECT_EQ(compiled->search(c.subject, true, SearchLimits{}).matchCount, c.matches) << c.name;
+    }
+}
+
 // Skipping start positions must never change a result: every pattern is run
 // over many generated subjects with and without the skipping, and the two
 // searches must report the same matches and groups.
 struct Differential {
-    const char* pattern;
-    std::vector<std::string> tokens;
+    std::u16string pattern;
+    std::vector<std::u16string> tokens;
 };
 
 TEST(Dialect, SkippingImpossibleStartsChangesNoResult) {
-    const std::vector<std::string> small = {"a", "b", "c", "d", "x", "y", "A", "B", "C", "\n", " ", "ab", "cd"};
+    const std::vector<std::u16string> small = {u"a", u"b", u"c", u"d", u"x", u"y", u"A", u"B", u"C", u"\n", u" ",
+                                               u"ab", u"cd", u"\u03c3", u"\u03a3", u"\u212a"};
     const Differential cases[] = {
-        {"&amp;q=(.*)\">(.*)</a></td></tr></table>",
-         {"&amp;q=", "&AMP;Q=", "\">", "</a></td></tr></table>", "</A></TD></tr></table>", "</a>", "x", "\n", "\"",
-          ">"}},
-        {"f\\)\" href=\"(.*)\" title=\"m\">", {"f)\" href=\"", "F)\" HREF=\"", "\" title=\"m\">", "\"", "x", "\n"}},
-        {"ab(.*)cd", small},
-        {"ab.*?cd", small},
-        {"a(b|c)d.b", small},
-        {"a[^y]b", small},
-        {"a\\sb.c", small},
-        {"(a)\\1b", small},
-        {"(a|b)x\\1", small},
-        {"(?=(a\n))\\1b", small},
-        {"ab$", small},
-        {"^ab", small},
-        {"ab(?=c)", small},
-        {"ab(?!c)", small},
-        {"(?=.*y)ab", small},
-        {"(?!.*y)ab", small},
-        {"\\bab", small},
-        {"ab\\b", small},
-        {"a.b.c", small},
-        {"(ab)+cd", small},
-        {"a(bc)", small},
-        {"c(?:a|b)*d", small},
-        {"ab|cd", small},
-        {"x*", small},
+        {u"&amp;q=(.*)\">(.*)</a></td></tr></table>",
+         {u"&amp;q=", u"&AMP;Q=", u"\">", u"</a></td></tr></table>", u"</A></TD></tr></table>", u"</a>", u"x", u"\n", u"\"",
+          u">"}},
+        {u"f\\)\" href=\"(.*)\" title=\"m\">", {u"f)\" href=\"", u"F)\" HREF=\"", u"\" title=\"m\">", u"\"", u"x", u"\n"}},
+        {u"ab(.*)cd", small},
+        {u"ab.*?cd", small},
+        {u"a(b|c)d.b", small},
+        {u"a[^y]b", small},
+        {u"a\\sb.c", small},
+        {u"(a)\\1b", small},
+        {u"(a|b)x\\1", small},
+        {u"(?=(a\n))\\1b", small},
+        {u"ab$", small},
+        {u"^ab", small},
+        {u"ab(?=c)", small},
+        {u"ab(?!c)", small},
+        {u"(?=.*y)ab", small},
+        {u"(?!.*y)ab", small},
+        {u"\\bab", small},
+        {u"ab\\b", small},
+        {u"a.b.c", small},
+        {u"(ab)+cd", small},
+        {u"a(bc)", small},
+        {u"c(?:a|b)*d", small},
+        {u"ab|cd", small},
+        {u"x*", small},
+        {u"\u03c3.*ab", small},
+        {u"a[\u03b1-\u03c9]b", small},
     };
     std::mt19937 rng(20240611);
     for (const Differential& c : cases) {
-        const auto t = translatePattern(u(c.pattern));
-        ASSERT_TRUE(t.has_value()) << c.pattern;
         for (const bool ignoreCase : {false, true}) {
+            const auto t = translatePattern(c.pattern, ignoreCase);
+            ASSERT_TRUE(t.has_value()) << std::string(c.pattern.begin(), c.pattern.end());
             for (const bool multiline : {false, true}) {
                 auto compiled = CompiledPattern::compile(*t, {ignoreCase, multiline});
-                ASSERT_NE(compiled, nullptr) << c.pattern;
+                ASSERT_NE(compiled, nullptr);
                 std::uniform_int_distribution<size_t> pick(0, c.tokens.size() - 1);
                 std::uniform_int_distribution<int> length(0, 24);
                 for (int round = 0; round < 400; ++round) {
                     std::u16string subject;
-                    for (int k = length(rng); k > 0; --k) subject += u(c.tokens[pick(rng)]);
+                    for (int k = length(rng); k > 0; --k) subject += c.tokens[pick(rng)];
                     SearchLimits plain;
                     plain.skipImpossibleStarts = false;
                     const SearchOutcome expected = compiled->search(subject, true, plain);
                     const SearchOutcome actual = compiled->search(subject, true, SearchLimits{});
-                    ASSERT_EQ(actual.matchCount, expected.matchCount)
-                        << c.pattern << " ci=" << ignoreCase << " ml=" << multiline << " subject="
-                        << std::string(subject.begin(), subject.end());
-                    ASSERT_EQ(actual.offsets, expected.offsets) << c.pattern;
+                    ASSERT_EQ(actual.offsets, expected.offsets)
+                        << std::string(c.pattern.begin(), c.pattern.end()) << " ci=" << ignoreCase
+                        << " ml=" << multiline << " subject=" << std::string(subject.begin(), subject.end());
                     ASSERT_FALSE(actual.stoppedEarly);
                 }
             }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "text/codepage.h"
@@ -199,6 +200,17 @@ TEST(RegexMatcher, ChineseMatchTextsComeBackInGbk) {
     EXPECT_EQ(m.subMatchText(1, 1), g("流浪地球"));
     EXPECT_EQ(m.subMatchText(2, 1), g("三体 第二部"));
     EXPECT_EQ(m.matchText(2), g("名称：三体 第二部。"));
+}
+
+TEST(RegexMatcher, BytesWithoutARoundTripComeBackAsConverted) {
+    // 0x80 is the one-byte euro sign; a lead byte at the end converts to
+    // U+FFFD and so comes back as '?'. Texts after them stay right.
+    RegexMatcher m;
+    ASSERT_TRUE(m.execute("(.)(.)", Text(std::string_view("ab\x80\xD6\xD0" "cd\xD6")), pageOptions()));
+    EXPECT_EQ(matchesOf(m), (std::vector<Text>{Text("ab"), Text(std::string_view("\x80\xD6\xD0")), Text("cd")}));
+    EXPECT_EQ(m.subMatchText(2, 2), g("中"));
+    ASSERT_TRUE(m.execute(".$", Text(std::string_view("x\xD6")), pageOptions()));
+    EXPECT_EQ(matchesOf(m), (std::vector<Text>{Text("?")}));
 }
 
 TEST(RegexMatcher, EachExecuteReplacesThePreviousResult) {
@@ -419,6 +431,28 @@ TEST(RegexMatcher, LinkPatternWithUpperCaseMarker) {
     EXPECT_EQ(m.subMatchText(1, 1), Text("magnet:?xt=urn:btih:AB"));
 }
 
+TEST(RegexMatcher, ObjectsOnSeveralThreadsAtOnce) {
+    // Each worker thread has its own object; the tables they share are built
+    // on first use, possibly by two threads at once.
+    Text page;
+    for (int i = 0; i < 200; ++i) page += resultLine(i);
+    std::vector<std::thread> workers;
+    std::vector<int> good(4, 0);
+    for (size_t t = 0; t < good.size(); ++t) {
+        workers.emplace_back([&, t] {
+            for (int round = 0; round < 5; ++round) {
+                RegexMatcher m;
+                if (!m.execute(kNamePattern, page, pageOptions()) || m.matchCount() != 200) continue;
+                RegexMatcher greek;
+                if (!greek.execute(g("σ"), g("Σσ"), pageOptions()) || greek.matchCount() != 2) continue;
+                if (m.subMatchText(7, 2) == g("结果 6")) ++good[t];
+            }
+        });
+    }
+    for (std::thread& w : workers) w.join();
+    EXPECT_EQ(good, std::vector<int>(4, 5));
+}
+
 // ---- the budget ----
 
 TEST(RegexMatcher, BudgetStopKeepsEarlierMatches) {
@@ -429,8 +463,10 @@ TEST(RegexMatcher, BudgetStopKeepsEarlierMatches) {
     RegexMatcher m;
     ASSERT_TRUE(m.execute("(x+x+)+y|z", subject, given(false, false, true)));
     EXPECT_TRUE(m.stoppedEarly());
+    // The three come first, within microseconds; the rest cannot finish.
     ASSERT_EQ(m.matchCount(), 3);
-    EXPECT_EQ(m.matchText(3), Text("xxy"));
+    EXPECT_EQ(matchesOf(m), (std::vector<Text>{"xxy", "xxy", "xxy"}));
+    // replace() works from the same matches: the rest of the text stays.
     EXPECT_EQ(m.replace("-"), Text("-\n-\n-\n") + textMid(subject, 13, subject.size()));
 }
 
@@ -449,8 +485,10 @@ TEST(RegexMatcher, StepLimitAtOneStartKeepsEarlierMatches) {
 }
 
 TEST(RegexMatcher, LongLineWithoutClosingMarkerFinishesUnstopped) {
+    // Tried at every candidate start, this line would exhaust the step limit
+    // at the first one; the closing marker's absence settles it at once.
     std::string line;
-    while (line.size() < (1u << 20)) line += "<a href=\"/s?&amp;q=x\">y</a></td> ";
+    while (line.size() < (64u << 10)) line += "<a href=\"/s?&amp;q=x\">y</a></td> ";
     RegexMatcher m;
     ASSERT_TRUE(m.execute(kNamePattern, Text(std::move(line)), pageOptions()));
     EXPECT_EQ(m.matchCount(), 0);
