@@ -38,7 +38,8 @@ public:
     virtual int32_t subMatchCount() const;
 
     // True when the last execute ran out of its time budget (or an engine
-    // limit) and kept only the matches found before that point.
+    // limit) and kept only the matches found before that point; execute
+    // still returns true, and replace() works from those matches.
     bool stoppedEarly() const;
 
 private:

@@ -85,6 +85,7 @@ TEST(Dialect, FoldsCaseByUpperCaseAndCountsUnits) {
         {"ClassRangeFolds", u"[\u03b1-\u03b3]", u"\u0391\u0392\u0393", true, 3},
         {"NegatedClassFolds", u"[^\u03c3]", u"\u03a3\u03c2", true, 0},
         {"ClassEscapesAddNoCase", u"[\\W]", u"k\u212a", true, 1},
+        {"LatinOneFolds", u"\u00e0", u"\u00c0\u00e0", true, 2},
         {"FullWidthFolds", u"\uff41+", u"\uff21\uff41", true, 1},
         {"AsciiRangeFolds", u"[a-z]+", u"KZ", true, 1},
         {"LoneSurrogateIsAUnit", u"\\ud83d", kPair, false, 1},
