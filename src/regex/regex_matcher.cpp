@@ -14,16 +14,18 @@ namespace quillmoss {
 namespace {
 
 // A hostile page must not hold a search for long: the whole execute (its
-// conversions included) gets 50 ms per started MiB of subject, and a single
-// start position at most this many engine steps (some 20 ms of JIT code), so
-// on a 1 MiB subject execute returns well within 100 ms. Larger pages get
-// proportionally more time, so that a long but honest page is not cut short.
-constexpr std::chrono::milliseconds kBudgetPerMiB{50};
+// conversions included) gets 50 ms per MiB of subject, never less than 50 ms,
+// and a single start position at most this many engine steps (some 20 ms of
+// JIT code), so on a 1 MiB subject execute returns well within 100 ms.
+// Larger pages get proportionally more, so that a long but honest page is
+// not cut short.
+constexpr double kBudgetMsPerMiB = 50.0;
 constexpr uint32_t kStepsPerStart = 3'000'000;
 
 std::chrono::steady_clock::duration searchBudget(const Text& subject) {
-    const auto mib = static_cast<int64_t>((static_cast<uint64_t>(subject.size()) + (1u << 20) - 1) >> 20);
-    return kBudgetPerMiB * std::max<int64_t>(1, mib);
+    const double mib = static_cast<double>(subject.size()) / (1 << 20);
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double, std::milli>(kBudgetMsPerMiB * std::max(1.0, mib)));
 }
 
 // "#引号" in GBK: the marker that quotePlaceholder turns into a double quote.
