@@ -14,8 +14,10 @@
 #include "actions/actions_testing.h"
 #include "app/controls.h"
 #include "app/search_state.h"
-#include "temp_desktop.h"
 #include "text/codepage.h"
+
+#include "../search/recording_controls.h"
+#include "temp_desktop.h"
 
 namespace quillmoss {
 namespace {
@@ -23,56 +25,29 @@ namespace {
 using testing::TempDir;
 using testing::writeScript;
 
-// Thread-safe like the window's control operations: a worker writes rows
-// while the window thread runs an action.
-class RecordingControls : public Controls {
+// The search tests' stand-in (rows and status contents, thread-safe) plus
+// the selection, the mouse and a record of everything asked of the desktop.
+class RecordingControls : public searchtest::RecordingControls {
 public:
-    struct Row {
-        Text name;
-        Text link;
-    };
+    using Base = searchtest::RecordingControls;
 
     void select(int32_t row) { std::lock_guard lock(mutex_); selected_ = row; }
-    // Lets the other thread in between any two calls, as a busy window would.
+    // Lets the other thread in between any two list calls, as a busy window would.
     void yieldBetweenCalls() { yield_ = true; }
     void setMouse(ScreenPoint at) { std::lock_guard lock(mutex_); mouse_ = at; }
 
-    std::vector<ByteBuffer> statuses() const { std::lock_guard lock(mutex_); return statuses_; }
+    std::vector<ByteBuffer> statuses() const { return statusHistory(); }
     std::vector<Text> navigations() const { std::lock_guard lock(mutex_); return navigations_; }
     std::vector<Text> clipboard() const { std::lock_guard lock(mutex_); return clipboard_; }
     std::vector<Text> opened() const { std::lock_guard lock(mutex_); return opened_; }
     std::vector<ScreenPoint> popups() const { std::lock_guard lock(mutex_); return popups_; }
 
-    Text keywordText() override { return {}; }
-    void setStatusContent(const ByteBuffer& content) override {
-        std::lock_guard lock(mutex_);
-        statuses_.push_back(content);
-    }
-    void setPageCaption(const Text&) override {}
-    Text pageCaption() override { return {}; }
-    void clearRows() override {
-        pause();
-        std::lock_guard lock(mutex_);
-        rows_.clear();
-    }
-    int32_t appendRow() override {
-        std::lock_guard lock(mutex_);
-        rows_.emplace_back();
-        return static_cast<int32_t>(rows_.size()) - 1;
-    }
+    void clearRows() override { pause(); Base::clearRows(); }
     void setCellText(int32_t row, int32_t column, const Text& text) override {
         pause();
-        std::lock_guard lock(mutex_);
-        if (row < 0 || row >= static_cast<int32_t>(rows_.size())) return;
-        (column == 0 ? rows_[row].name : rows_[row].link) = text;
+        Base::setCellText(row, column, text);
     }
-    Text cellText(int32_t row, int32_t column) override {
-        pause();
-        std::lock_guard lock(mutex_);
-        if (row < 0 || row >= static_cast<int32_t>(rows_.size())) return {};
-        return column == 0 ? rows_[row].name : rows_[row].link;
-    }
-    int32_t rowCount() override { std::lock_guard lock(mutex_); return static_cast<int32_t>(rows_.size()); }
+    Text cellText(int32_t row, int32_t column) override { pause(); return Base::cellText(row, column); }
     int32_t selectedRow() override { std::lock_guard lock(mutex_); return selected_; }
     void navigateHiddenBrowser(const Text& address) override {
         std::lock_guard lock(mutex_);
@@ -99,10 +74,8 @@ private:
 
     std::atomic<bool> yield_{false};
     mutable std::mutex mutex_;
-    std::vector<Row> rows_;
     int32_t selected_ = -1;
     ScreenPoint mouse_;
-    std::vector<ByteBuffer> statuses_;
     std::vector<Text> navigations_, clipboard_, opened_;
     std::vector<ScreenPoint> popups_;
 };
