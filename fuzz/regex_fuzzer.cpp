@@ -83,11 +83,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(matcher.subMatchText(0, 1).empty() && matcher.subMatchText(count + 1, 1).empty());
 
-    const Text replaced = matcher.replace(replacement);
-    FUZZ_CHECK(holdsNoZero(replaced) && holdsNoZero(matcher.pattern()));
-    // Without a match nothing is replaced (as far as the subject survives
-    // the trip through UTF-16 unchanged).
-    if (accepted && count == 0 && utf16ToGbk(gbkToUtf16(subject)) == subject) FUZZ_CHECK(replaced == subject);
+    // replace() has no budget: "$`" and "$'" copy the subject once per
+    // match, so its output grows with the square of the subject. Short
+    // subjects keep that to a few million units.
+    if (subject.size() <= 1024) {
+        const Text replaced = matcher.replace(replacement);
+        FUZZ_CHECK(holdsNoZero(replaced));
+        // Without a match nothing is replaced (as far as the subject
+        // survives the trip through UTF-16 unchanged).
+        if (accepted && count == 0 && utf16ToGbk(gbkToUtf16(subject)) == subject) FUZZ_CHECK(replaced == subject);
+    }
+    FUZZ_CHECK(holdsNoZero(matcher.pattern()));
 
     // A second execute replaces everything the first left behind. Its search
     // stops at a wall-clock budget, which a thread that was held up (a busy
