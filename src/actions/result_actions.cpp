@@ -82,15 +82,13 @@ Text linkKind(const Text& scheme) {
 Text refusalNotice(const SelectedResult& result) {
     if (result.row < 0) return gbkFromUtf8("没有选中资源：请先在列表里点选一个资源，再用“迅雷下载”。");
     if (result.link.empty()) return gbkFromUtf8("这个资源没有下载地址，没有可以交给下载工具的链接。");
-    return gbkFromUtf8(
-        "这个下载地址不是磁力链接（magnet:）、迅雷链接（thunder:）或电驴链接（ed2k:），"
-        "为了安全，没有交给系统打开。");
+    return gbkFromUtf8("这个地址不是磁力链接、迅雷链接或电驴链接，为了安全，没有交给系统打开。");
 }
 
+// Kept to one line of the status box, so the detail block stays in view below it.
 Text noHandlerNotice(const Text& scheme) {
-    const Text kind = linkKind(scheme);
-    return gbkFromUtf8("系统里没有登记能打开") + kind + gbkFromUtf8("的程序，这个链接多半不会被打开。请先安装迅雷或其他支持") +
-           kind + gbkFromUtf8("的下载工具，或者用“复制下载地址”把链接粘贴到下载工具里。");
+    return gbkFromUtf8("系统没有登记打开") + linkKind(scheme) +
+           gbkFromUtf8("的程序，链接多半打不开；请装迅雷等下载工具，或用“复制下载地址”。");
 }
 
 }  // namespace
