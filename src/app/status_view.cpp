@@ -1,5 +1,6 @@
 #include "app/status_view.h"
 
+#include <QImage>
 #include <QRegularExpression>
 #include <QVariant>
 
@@ -25,7 +26,16 @@ RefusingDocument::RefusingDocument(QObject* parent) : QTextDocument(parent) {
     setResourceProvider([](const QUrl&) { return QVariant(); });
 }
 
-QVariant RefusingDocument::loadResource(int, const QUrl&) { return {}; }
+QVariant RefusingDocument::loadResource(int type, const QUrl&) {
+    // An image that stays empty makes Qt's image handler read the named file
+    // itself; a blank image keeps it from trying.
+    if (type == QTextDocument::ImageResource) {
+        QImage blank(1, 1, QImage::Format_ARGB32_Premultiplied);
+        blank.fill(Qt::transparent);
+        return blank;
+    }
+    return {};
+}
 
 StatusView::StatusView(QWidget* parent) : QTextBrowser(parent) {
     auto* document = new RefusingDocument(this);

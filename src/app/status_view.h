@@ -12,8 +12,8 @@
 namespace quillmoss {
 
 // The document behind the status box. Its own loadResource refuses every
-// resource; QTextDocument would otherwise read local files itself when the
-// view's loadResource returns nothing.
+// resource (an image becomes a blank pixel); QTextDocument would otherwise
+// read local files itself when the view's loadResource returns nothing.
 class RefusingDocument : public QTextDocument {
     Q_OBJECT
 public:
